@@ -1,0 +1,181 @@
+// Applying the update package: read the directory and the hash list from the own file, then
+// per member read, checksum, compare and write, and finally extend the uninstall list.
+#include "package/apply_update_package.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "install/uninstall_list.h"
+#include "package/checksum.h"
+#include "package/member_name.h"
+#include "package/package_format.h"
+#include "platform/file_attributes.h"
+#include "platform/own_file.h"
+#include "platform/raw_file.h"
+
+namespace {
+
+constexpr uint32_t kPathSize = 260;
+
+// Buffers hold exactly what is read into them; a request for 0 bytes still gets a block of
+// its own, so empty directories, tables and members take the normal path.
+void* Allocate(uint64_t size) {
+    if (size > 0xFFFFFFFFu) return nullptr;
+    return std::malloc(size == 0 ? 1 : static_cast<size_t>(size));
+}
+
+// A file position made of the data base and a member offset, or false when it does not fit
+// in 32 bits (RawFile::Seek then refuses anything from 2^31 on).
+bool SeekMember(RawFile& file, uint32_t dataBase, uint32_t offset) {
+    uint64_t position = static_cast<uint64_t>(dataBase) + offset;
+    return position <= 0xFFFFFFFFu && file.Seek(static_cast<uint32_t>(position));
+}
+
+struct HashTable {
+    HashListEntry* entries = nullptr;
+    uint32_t count = 0;
+};
+
+// Any failure here means no hash list: the members are then written unverified.
+HashTable LoadHashList(RawFile& ownFile, uint32_t dataBase, const PackageEntry& member) {
+    HashTable table;
+    if (!SeekMember(ownFile, dataBase, member.offset)) return table;
+    HashListHeader header;
+    if (ownFile.Read(&header, sizeof(header)) != sizeof(header)) return table;
+    if (std::memcmp(header.magic, kHashListMagic, sizeof(header.magic)) != 0) return table;
+    uint64_t tableSize = static_cast<uint64_t>(header.hashCount) * sizeof(HashListEntry);
+    if (tableSize > 0xFFFFFFFFu) return table;
+    // The member's size is not consulted: the table is as long as hashCount says.
+    auto* entries = static_cast<HashListEntry*>(Allocate(tableSize));
+    if (entries == nullptr || ownFile.Read(entries, static_cast<uint32_t>(tableSize)) != tableSize) {
+        std::free(entries);
+        return table;
+    }
+    table.entries = entries;
+    table.count = header.hashCount;
+    return table;
+}
+
+// The first hash entry whose name equals lowercasedName after lowercasing, or null.
+const HashListEntry* FindHashEntry(const HashTable& table, const char* lowercasedName) {
+    char entryName[kPathSize];
+    for (uint32_t i = 0; i < table.count; ++i) {
+        // Names are NUL-terminated inside their field; the copy makes sure of it.
+        std::memcpy(entryName, table.entries[i].name, kHashEntryNameSize);
+        entryName[kHashEntryNameSize] = '\0';
+        AsciiLowercase(entryName);
+        if (std::strcmp(entryName, lowercasedName) == 0) return &table.entries[i];
+    }
+    return nullptr;
+}
+
+bool IsHashListName(const PackageEntry& entry) {
+    char name[kPathSize];
+    std::memcpy(name, entry.name, kMemberNameSize);
+    name[kMemberNameSize] = '\0';
+    AsciiLowercase(name);
+    return std::strcmp(name, kHashListName) == 0;
+}
+
+// Reads, verifies and writes one member; UPDATE_OK when it is in place.
+uint32_t ApplyMember(RawFile& ownFile, uint32_t dataBase, const PackageEntry& entry,
+                     const HashTable& hashTable, const char* installFolder) {
+    if (!SeekMember(ownFile, dataBase, entry.offset)) return UPDATE_E_PACKAGE_READ;
+    void* bytes = Allocate(entry.size);
+    if (bytes == nullptr || ownFile.Read(bytes, entry.size) != entry.size) {
+        std::free(bytes);
+        return UPDATE_E_PACKAGE_READ;
+    }
+
+    FileChecksum checksum = {};
+    UpdateChecksum(&checksum, bytes, entry.size);
+
+    // One buffer holds the lowercased name for the lookup, then the target path.
+    char nameBuffer[kPathSize];
+    std::memcpy(nameBuffer, entry.name, kMemberNameSize);
+    AsciiLowercase(nameBuffer);
+    const HashListEntry* expected = FindHashEntry(hashTable, nameBuffer);
+    if (expected != nullptr && !ChecksumsEqual(checksum, expected->checksum)) {
+        std::free(bytes);
+        return UPDATE_E_CHECKSUM;
+    }
+
+    int pathLength = std::snprintf(nameBuffer, sizeof(nameBuffer), "%s\\%s", installFolder, entry.name);
+    if (pathLength < 0 || static_cast<uint32_t>(pathLength) >= kPathSize) {
+        std::free(bytes);
+        return UPDATE_E_CREATE_FILE;
+    }
+    MakeFileReplaceable(nameBuffer);
+    RawFile target;
+    uint32_t result = UPDATE_E_CREATE_FILE;
+    // A write that stores fewer bytes than the member holds leaves a truncated file: a failure.
+    if (target.OpenWrite(nameBuffer) && target.Write(bytes, entry.size) == entry.size) result = UPDATE_OK;
+    target.Close();
+    std::free(bytes);
+    return result;
+}
+
+uint32_t ApplyDirectory(RawFile& ownFile, const PackageEntry* directory, uint32_t entryCount,
+                        const char** writtenNames, const char* installFolder) {
+    // Checked before anything is written, so a hostile name leaves the folder untouched.
+    for (uint32_t i = 0; i < entryCount; ++i) {
+        if (!IsSafeMemberName(directory[i].name)) return UPDATE_E_PACKAGE_READ;
+    }
+
+    uint32_t dataBase = kDirectoryOffset + entryCount * static_cast<uint32_t>(sizeof(PackageEntry));
+    HashTable hashTable;
+    for (uint32_t i = 0; i < entryCount; ++i) {
+        // Only the first member of that name counts, even when it yields no list.
+        if (IsHashListName(directory[i])) {
+            hashTable = LoadHashList(ownFile, dataBase, directory[i]);
+            break;
+        }
+    }
+
+    uint32_t result = UPDATE_OK;
+    for (uint32_t i = 0; i < entryCount && result == UPDATE_OK; ++i) {
+        result = ApplyMember(ownFile, dataBase, directory[i], hashTable, installFolder);
+        if (result == UPDATE_OK) writtenNames[i] = directory[i].name;
+    }
+    // Released before the uninstall list takes its buffer.
+    std::free(hashTable.entries);
+    if (result != UPDATE_OK) return result;
+    return AddToUninstallList(installFolder, writtenNames) ? UPDATE_OK : UPDATE_E_UNINSTALL_LIST;
+}
+
+}  // namespace
+
+uint32_t ApplyUpdatePackageFrom(const char* ownPath, const char* installFolder) {
+    RawFile ownFile;
+    if (!ownFile.OpenRead(ownPath)) return UPDATE_E_PACKAGE_READ;
+    uint32_t size = ownFile.Size();
+    if (size == RawFile::kInvalidSize || size < kPackageOffset) return UPDATE_E_PACKAGE_READ;
+
+    PackageHeader header;
+    if (!ownFile.Seek(kPackageOffset) || ownFile.Read(&header, sizeof(header)) != sizeof(header)) {
+        return UPDATE_E_PACKAGE_READ;
+    }
+    if (header.entryCount > kMaxPackageEntries) return UPDATE_E_TOO_MANY_ENTRIES;
+
+    uint32_t directorySize = header.entryCount * static_cast<uint32_t>(sizeof(PackageEntry));
+    auto* directory = static_cast<PackageEntry*>(Allocate(directorySize));
+    auto* writtenNames = static_cast<const char**>(Allocate((header.entryCount + 1) * sizeof(const char*)));
+    uint32_t result = UPDATE_E_PACKAGE_READ;
+    // The directory follows the header directly: no seek.
+    if (directory != nullptr && writtenNames != nullptr &&
+        ownFile.Read(directory, directorySize) == directorySize) {
+        for (uint32_t i = 0; i <= header.entryCount; ++i) writtenNames[i] = nullptr;
+        result = ApplyDirectory(ownFile, directory, header.entryCount, writtenNames, installFolder);
+    }
+    std::free(writtenNames);
+    std::free(directory);
+    return result;
+}
+
+uint32_t ApplyUpdatePackage(const char* installFolder) {
+    // Should the lookup leave the buffer as it was, the relative name is what gets opened.
+    char ownPath[kPathSize] = "setup.exe";
+    GetOwnFilePath(ownPath, sizeof(ownPath));
+    return ApplyUpdatePackageFrom(ownPath, installFolder);
+}
