@@ -2,6 +2,7 @@
 // the release engineer's command and by every test fixture.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,6 +12,10 @@
 namespace package_writer {
 
 using Bytes = std::vector<uint8_t>;
+
+// The updater positions in its own file with signed 32-bit offsets, so no byte of an updater
+// file may lie at 2^31 or beyond.
+constexpr uint64_t kMaxUpdaterFileSize = 0x7FFFFFFFu;
 
 // One package member: its name as stored (code page 932 bytes) and its content.
 struct Member {
@@ -38,13 +43,31 @@ Bytes BuildHashList(const std::vector<HashedFile>& files);
 Bytes LayOutUpdater(const Bytes& stub, const std::vector<Member>& members);
 
 // Why a member name would be refused, or an empty string when it is fine: not representable
-// (the caller converts first), empty, longer than 15 bytes, or one the updater refuses
-// (absolute, ':', a component that climbs out of the install folder).
+// (the caller converts first), empty, longer than 15 bytes, one the updater refuses
+// (absolute, ':', a component that climbs out of the install folder), or one Windows cannot
+// create (control characters, <>"|?*, a part ending in a dot or space, a device name).
 std::string CheckMemberName(const std::string& cp932Name);
+
+// Why a hash list entry name would be refused, or an empty string: empty, a NUL byte, longer
+// than 55 bytes.
+std::string CheckHashedName(const std::string& cp932Name);
+
+// The ASCII-lowercased form in which the updater compares names.
+std::string LowercasedName(const std::string& cp932Name);
+
+// The first refused member of a list: its index, the reason (without the name) and, for a
+// name clash, the index of the member it clashes with.
+struct MemberRefusal {
+    size_t index = 0;
+    std::string reason;
+    size_t clashesWith = static_cast<size_t>(-1);
+    explicit operator bool() const { return !reason.empty(); }
+};
+MemberRefusal FindRefusal(const std::vector<Member>& members);
 
 // Why a member list would be refused, or an empty string: any name CheckMemberName refuses,
 // more than 24 members, two names equal after ASCII lowercasing, a member too large for the
-// 32-bit positions of the format.
+// 32-bit positions of the format. The message starts with the member's stored name.
 std::string CheckMembers(const std::vector<Member>& members);
 
 }  // namespace package_writer
