@@ -1,6 +1,8 @@
 # What both mingw-w64 toolchain files share. UPDATER_MINGW_TRIPLE names the compiler set.
-set(CMAKE_C_COMPILER ${UPDATER_MINGW_TRIPLE}-gcc)
-set(CMAKE_CXX_COMPILER ${UPDATER_MINGW_TRIPLE}-g++)
+# The posix thread model: GoogleTest needs std::mutex, which the win32 one lacks. A program
+# that starts no thread links no thread library, so setup.exe stays as it is.
+set(CMAKE_C_COMPILER ${UPDATER_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${UPDATER_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${UPDATER_MINGW_TRIPLE}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${UPDATER_MINGW_TRIPLE})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

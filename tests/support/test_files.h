@@ -38,6 +38,11 @@ bool WriteFileBytes(const std::string& path, const Bytes& bytes);
 bool ReadFileBytes(const std::string& path, Bytes* bytes);
 bool FileExists(const std::string& path);
 bool MakeFolder(const std::string& path);
+// The names in a folder, sorted, without "." and "..".
+std::vector<std::string> ListFolder(const std::string& path);
+// base with folders of its own name's letter appended below it until the path is exactly
+// length bytes long; empty when that cannot be done.
+std::string MakeFolderOfLength(const std::string& base, size_t length);
 
 // The marks a file can carry. POSIX knows only the read-only one (a missing owner write bit).
 enum FileMark : unsigned { kMarkReadOnly = 1, kMarkHidden = 2, kMarkSystem = 4 };
@@ -46,6 +51,10 @@ std::vector<unsigned> SupportedMarkSets();
 bool SetFileMarks(const std::string& path, unsigned marks);
 // The marks a file carries now; 0 for a missing file.
 unsigned GetFileMarks(const std::string& path);
+// Whether this system refuses to replace a file that carries these marks. Windows does for
+// each of them; Wine run as root writes over them all, so tests of the rule cannot run there.
+// On POSIX the rule is RawFile's own, for the read-only mark.
+bool MarksRefuseReplacing(unsigned marks);
 
 // Lets a program file written by a test be started.
 bool MakeExecutable(const std::string& path);

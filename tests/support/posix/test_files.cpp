@@ -1,12 +1,14 @@
 // Test files on POSIX: mkdtemp folders, stdio file access, the owner write bit as read-only mark.
 #include "tests/support/test_files.h"
 
+#include <dirent.h>
 #include <ftw.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <ctime>
 
 namespace test_support {
@@ -61,6 +63,31 @@ bool FileExists(const std::string& path) {
 
 bool MakeFolder(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
 
+std::vector<std::string> ListFolder(const std::string& path) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(path.c_str());
+    if (dir == nullptr) return names;
+    while (struct dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string MakeFolderOfLength(const std::string& base, size_t length) {
+    std::string folder = base;
+    if (folder.size() + 2 > length) return "";
+    while (folder.size() < length) {
+        size_t part = length - folder.size() - 1;
+        if (part > 100) part = 100;
+        folder += kSeparator + std::string(part, 'd');
+        if (!FileExists(folder) && !MakeFolder(folder)) return "";
+    }
+    return folder;
+}
+
 std::vector<unsigned> SupportedMarkSets() { return {kMarkReadOnly}; }
 
 bool SetFileMarks(const std::string& path, unsigned marks) {
@@ -77,6 +104,8 @@ unsigned GetFileMarks(const std::string& path) {
     if (stat(path.c_str(), &info) != 0) return 0;
     return (info.st_mode & S_IWUSR) == 0 ? unsigned{kMarkReadOnly} : 0u;
 }
+
+bool MarksRefuseReplacing(unsigned marks) { return (marks & kMarkReadOnly) != 0; }
 
 bool MakeExecutable(const std::string& path) { return chmod(path.c_str(), 0755) == 0; }
 

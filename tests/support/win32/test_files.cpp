@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace test_support {
 
 const char kSeparator = '\\';
@@ -82,6 +84,32 @@ bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str(
 
 bool MakeFolder(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr) != 0; }
 
+std::vector<std::string> ListFolder(const std::string& path) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string MakeFolderOfLength(const std::string& base, size_t length) {
+    std::string folder = base;
+    if (folder.size() + 2 > length) return "";
+    while (folder.size() < length) {
+        size_t part = length - folder.size() - 1;
+        if (part > 100) part = 100;
+        folder += kSeparator + std::string(part, 'd');
+        if (!FileExists(folder) && !MakeFolder(folder)) return "";
+    }
+    return folder;
+}
+
 std::vector<unsigned> SupportedMarkSets() {
     return {kMarkReadOnly, kMarkHidden, kMarkSystem, kMarkReadOnly | kMarkHidden | kMarkSystem};
 }
@@ -102,6 +130,16 @@ unsigned GetFileMarks(const std::string& path) {
     if ((attributes & FILE_ATTRIBUTE_HIDDEN) != 0) marks |= kMarkHidden;
     if ((attributes & FILE_ATTRIBUTE_SYSTEM) != 0) marks |= kMarkSystem;
     return marks;
+}
+
+bool MarksRefuseReplacing(unsigned marks) {
+    TempFolder folder;
+    std::string probe = folder.Join("probe");
+    if (!WriteFileBytes(probe, {}) || !SetFileMarks(probe, marks)) return false;
+    HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return true;
+    CloseHandle(file);
+    return false;
 }
 
 bool MakeExecutable(const std::string&) { return true; }
