@@ -39,6 +39,16 @@ bool Convert(const char* to, const char* from, const std::string& input, std::st
 
 }  // namespace
 
-bool Utf8ToCp932(const std::string& utf8, std::string* cp932) { return Convert("CP932", "UTF-8", utf8, cp932); }
+bool Utf8ToCp932(const std::string& utf8, std::string* cp932) {
+    // iconv's table maps some characters to bytes that read back as others ("¥" to 0x5C, the
+    // backslash; U+301C to the full-width tilde): only a conversion that reads back as the
+    // input is exact.
+    std::string converted, back;
+    if (!Convert("CP932", "UTF-8", utf8, &converted) || !Convert("UTF-8", "CP932", converted, &back) || back != utf8) {
+        return false;
+    }
+    *cp932 = converted;
+    return true;
+}
 
 bool Cp932ToUtf8(const std::string& cp932, std::string* utf8) { return Convert("UTF-8", "CP932", cp932, utf8); }
