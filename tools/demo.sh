@@ -9,7 +9,7 @@
 #   --pictures DIR  also save the question and completion boxes as DIR/question.png and
 #                   DIR/completion.png
 #
-# DEMO_DIR chooses the work folder (default: a new folder under /tmp).
+# DEMO_DIR chooses the work folder, which is then kept (default: a new folder under /tmp).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,9 +26,14 @@ while [ $# -gt 0 ]; do
 done
 [ -z "$pictures" ] || pictures=$(mkdir -p "$pictures" && cd "$pictures" && pwd)
 
-work=${DEMO_DIR:-$(mktemp -d /tmp/valnea-demo.XXXXXX)}
-mkdir -p "$work"
-work=$(cd "$work" && pwd)
+# A folder given as DEMO_DIR is the caller's and stays; only a folder of our own is removed.
+if [ -n "${DEMO_DIR:-}" ]; then
+  mkdir -p "$DEMO_DIR"
+  work=$(cd "$DEMO_DIR" && pwd)
+  keep=1
+else
+  work=$(mktemp -d /tmp/valnea-demo.XXXXXX)
+fi
 if [ "$keep" = 0 ]; then trap 'rm -rf "$work"' EXIT; fi
 step() { printf '\n== %s\n' "$*"; }
 
