@@ -11,15 +11,13 @@
 // part way leaves every name the list held before in place.
 #include "install/uninstall_list.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "package/path_join.h"
 #include "platform/raw_file.h"
 
 namespace {
-
-constexpr uint32_t kPathSize = 260;
 
 // The text contains name as a plain, case-sensitive byte substring. An empty name is always
 // contained.
@@ -71,8 +69,7 @@ bool WriteList(const char* path, const char* content, uint32_t size) {
 
 bool AddToUninstallList(const char* installFolder, const char* const* names) {
     char path[kPathSize];
-    int pathLength = std::snprintf(path, sizeof(path), "%s\\%s", installFolder, kUninstallListName);
-    if (pathLength < 0 || static_cast<uint32_t>(pathLength) >= kPathSize) return false;
+    if (!JoinPath(path, sizeof(path), installFolder, kUninstallListName)) return false;
 
     char* buffer = static_cast<char*>(std::malloc(kUninstallBufferSize));
     if (buffer == nullptr) return false;

@@ -2,7 +2,6 @@
 // per member read, checksum, compare and write, and finally extend the uninstall list.
 #include "package/apply_update_package.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,13 +9,12 @@
 #include "package/checksum.h"
 #include "package/member_name.h"
 #include "package/package_format.h"
+#include "package/path_join.h"
 #include "platform/file_attributes.h"
 #include "platform/own_file.h"
 #include "platform/raw_file.h"
 
 namespace {
-
-constexpr uint32_t kPathSize = 260;
 
 // Buffers hold exactly what is read into them; a request for 0 bytes still gets a block of
 // its own, so empty directories, tables and members take the normal path.
@@ -78,15 +76,41 @@ bool IsHashListName(const PackageEntry& entry) {
     return std::strcmp(name, kHashListName) == 0;
 }
 
+// One member's bytes at a time. The block is kept for the next member when that one fits,
+// since fresh memory costs a page fault per page on first touch, which for large members takes
+// longer than reading them; it grows to the largest member so far, which is the peak anyway.
+class MemberBuffer {
+public:
+    MemberBuffer() = default;
+    ~MemberBuffer() { Release(); }
+    MemberBuffer(const MemberBuffer&) = delete;
+    MemberBuffer& operator=(const MemberBuffer&) = delete;
+
+    // A block of at least size bytes, or null when it cannot be had.
+    void* Reserve(uint32_t size) {
+        if (bytes_ != nullptr && size <= capacity_) return bytes_;
+        Release();
+        bytes_ = Allocate(size);
+        capacity_ = bytes_ != nullptr ? size : 0;
+        return bytes_;
+    }
+    void Release() {
+        std::free(bytes_);
+        bytes_ = nullptr;
+        capacity_ = 0;
+    }
+
+private:
+    void* bytes_ = nullptr;
+    uint32_t capacity_ = 0;
+};
+
 // Reads, verifies and writes one member; UPDATE_OK when it is in place.
 uint32_t ApplyMember(RawFile& ownFile, uint32_t dataBase, const PackageEntry& entry,
-                     const HashTable& hashTable, const char* installFolder) {
+                     const HashTable& hashTable, const char* installFolder, MemberBuffer& buffer) {
     if (!SeekMember(ownFile, dataBase, entry.offset)) return UPDATE_E_PACKAGE_READ;
-    void* bytes = Allocate(entry.size);
-    if (bytes == nullptr || ownFile.Read(bytes, entry.size) != entry.size) {
-        std::free(bytes);
-        return UPDATE_E_PACKAGE_READ;
-    }
+    void* bytes = buffer.Reserve(entry.size);
+    if (bytes == nullptr || ownFile.Read(bytes, entry.size) != entry.size) return UPDATE_E_PACKAGE_READ;
 
     FileChecksum checksum = {};
     UpdateChecksum(&checksum, bytes, entry.size);
@@ -96,23 +120,15 @@ uint32_t ApplyMember(RawFile& ownFile, uint32_t dataBase, const PackageEntry& en
     std::memcpy(nameBuffer, entry.name, kMemberNameSize);
     AsciiLowercase(nameBuffer);
     const HashListEntry* expected = FindHashEntry(hashTable, nameBuffer);
-    if (expected != nullptr && !ChecksumsEqual(checksum, expected->checksum)) {
-        std::free(bytes);
-        return UPDATE_E_CHECKSUM;
-    }
+    if (expected != nullptr && !ChecksumsEqual(checksum, expected->checksum)) return UPDATE_E_CHECKSUM;
 
-    int pathLength = std::snprintf(nameBuffer, sizeof(nameBuffer), "%s\\%s", installFolder, entry.name);
-    if (pathLength < 0 || static_cast<uint32_t>(pathLength) >= kPathSize) {
-        std::free(bytes);
-        return UPDATE_E_CREATE_FILE;
-    }
+    if (!JoinPath(nameBuffer, sizeof(nameBuffer), installFolder, entry.name)) return UPDATE_E_CREATE_FILE;
     MakeFileReplaceable(nameBuffer);
     RawFile target;
     uint32_t result = UPDATE_E_CREATE_FILE;
     // A write that stores fewer bytes than the member holds leaves a truncated file: a failure.
     if (target.OpenWrite(nameBuffer) && target.Write(bytes, entry.size) == entry.size) result = UPDATE_OK;
     target.Close();
-    std::free(bytes);
     return result;
 }
 
@@ -134,11 +150,13 @@ uint32_t ApplyDirectory(RawFile& ownFile, const PackageEntry* directory, uint32_
     }
 
     uint32_t result = UPDATE_OK;
+    MemberBuffer buffer;
     for (uint32_t i = 0; i < entryCount && result == UPDATE_OK; ++i) {
-        result = ApplyMember(ownFile, dataBase, directory[i], hashTable, installFolder);
+        result = ApplyMember(ownFile, dataBase, directory[i], hashTable, installFolder, buffer);
         if (result == UPDATE_OK) writtenNames[i] = directory[i].name;
     }
     // Released before the uninstall list takes its buffer.
+    buffer.Release();
     std::free(hashTable.entries);
     if (result != UPDATE_OK) return result;
     return AddToUninstallList(installFolder, writtenNames) ? UPDATE_OK : UPDATE_E_UNINSTALL_LIST;
