@@ -101,15 +101,15 @@ HWND WaitForBox(const std::wstring& title, DWORD excludedPid, const std::vector<
     }
 }
 
+// A named CALLBACK, not a lambda: on i686 the enumeration calls it as stdcall.
+BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
+    reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
+    return TRUE;
+}
+
 std::vector<HWND> Children(HWND box) {
     std::vector<HWND> children;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM param) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(param)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&children));
+    EnumChildWindows(box, CollectChild, reinterpret_cast<LPARAM>(&children));
     return children;
 }
 
