@@ -485,7 +485,7 @@ int Inspect(const std::vector<std::string>& arguments, CommandOutput* output) {
             problems.push_back(label + ": " + std::to_string(entry.size) + " bytes, too short for its 16-byte header");
         } else {
             HashListHeader hashHeader;
-            const uint8_t* start = &file[dataBase + entry.offset];
+            const uint8_t* start = file.data() + dataBase + entry.offset;
             std::memcpy(&hashHeader, start, sizeof(hashHeader));
             uint64_t needed = sizeof(HashListHeader) + uint64_t{hashHeader.hashCount} * sizeof(HashListEntry);
             if (std::memcmp(hashHeader.magic, kHashListMagic, sizeof(hashHeader.magic)) != 0) {
@@ -521,7 +521,7 @@ int Inspect(const std::vector<std::string>& arguments, CommandOutput* output) {
             ++failed;
         } else {
             FileChecksum checksum = {};
-            UpdateChecksum(&checksum, &file[dataBase + entry.offset], entry.size);
+            UpdateChecksum(&checksum, file.data() + dataBase + entry.offset, entry.size);
             checksumText = Hex(checksum);
             std::string lowered = package_writer::LowercasedName(FieldText(entry.name, kMemberNameSize));
             const HashListEntry* expected = nullptr;

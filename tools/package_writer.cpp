@@ -49,7 +49,9 @@ bool IsDeviceName(std::string component) {
 std::string WindowsNameProblem(const std::string& name) {
     std::string component;
     auto endComponent = [&]() -> std::string {
-        if (!component.empty() && (component.back() == '.' || component.back() == ' ')) {
+        // "a\\b" or "data\" would name no file to write.
+        if (component.empty()) return "has an empty part between separators or at its end";
+        if (component.back() == '.' || component.back() == ' ') {
             return "ends in a dot or a space, which Windows drops from file names";
         }
         if (IsDeviceName(component)) return "is a Windows device name";

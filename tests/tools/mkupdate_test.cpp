@@ -336,11 +336,14 @@ TEST_F(MkupdateTest, InspectShowsMembersChecksumsAndTheHashList) {
 TEST_F(MkupdateTest, InspectTellsUnverifiedMembersFromVerifiedOnes) {
     Write("stub.exe", B("MZ"));
     Write("a.txt", B("abc"));
-    ASSERT_EQ(kExitOk, Run({"build", "--no-hash-list", "--stub", "@stub.exe", "-o", "@out.exe", "@a.txt"}).code);
+    Write("empty", B(""));
+    // The empty member ends the file: its data starts right at the end.
+    ASSERT_EQ(kExitOk, Run({"build", "--no-hash-list", "--stub", "@stub.exe", "-o", "@out.exe", "@a.txt", "@empty"}).code);
     Result result = Run({"inspect", "@out.exe"});
     EXPECT_EQ(kExitOk, result.code);
     EXPECT_NE(std::string::npos, result.out.find("unverified: no hash list")) << result.out;
-    EXPECT_NE(std::string::npos, result.out.find("summary: 0 verified, 1 unverified, 0 failed")) << result.out;
+    EXPECT_NE(std::string::npos, result.out.find("0000000000000000  unverified")) << result.out;
+    EXPECT_NE(std::string::npos, result.out.find("summary: 0 verified, 2 unverified, 0 failed")) << result.out;
 }
 
 // ---- checksum, usage, help

@@ -112,7 +112,10 @@ INSTANTIATE_TEST_SUITE_P(
                     NameCase{"bar", "a|b", "'|'"},
                     NameCase{"control", "a\tb", "control"},
                     NameCase{"trailing_dot", "readme.", "dot or a space"},
-                    NameCase{"trailing_space_in_folder", "data \\a.arc", "dot or a space"}),
+                    NameCase{"trailing_space_in_folder", "data \\a.arc", "dot or a space"},
+                    NameCase{"dot_part", "data\\.\\a.arc", "dot or a space"},
+                    NameCase{"empty_part", "data\\\\a.arc", "empty part"},
+                    NameCase{"folder_only", "data\\", "empty part"}),
     [](const testing::TestParamInfo<NameCase>& info) { return std::string(info.param.label); });
 
 TEST(PackageWriter, HashedNamesHoldUpTo55Bytes) {
