@@ -266,9 +266,12 @@ TEST_F(ApplyTable, NamesThatStayInsideAreWritten) {
         {"dots inside a name", {M("..x", "1"), M("a..b", "2"), M(". x", "3")}, nullptr, UPDATE_OK,
          {{"..x", "1"}, {"a..b", "2"}, {". x", "3"}}, "..x\na..b\n. x\n"},
         {"trail byte 0x5C", {M(kHyo + ".txt", "hyo")}, nullptr, UPDATE_OK, {{kHyo + ".txt", "hyo"}}, kHyo + ".txt\n"},
-        {"trail byte 0x5C before dots", {M(kHyo + "..", "hyo")}, nullptr, UPDATE_OK, {{kHyo + "..", "hyo"}},
-         kHyo + "..\n"},
     });
+    // Read byte by byte, this would be "\x95" and a component ".." that climbs out; it is one
+    // character and two dots. Where the file lands differs: Windows drops trailing dots.
+    ResetInstallFolder();
+    EXPECT_EQ(Apply({M(kHyo + "..", "x")}), UPDATE_OK);
+    EXPECT_EQ(Installed(kUninstallListName), kHyo + "..\n" + kEmptyList);
 }
 
 TEST_F(ApplyUpdatePackageTest, FolderPartNeedsAnExistingFolder) {
@@ -362,11 +365,13 @@ TEST_F(ApplyUpdatePackageTest, UninstallListProblemsComeLastAsTheirOwnCode) {
 
     // Read-only list: read, not rewritten.
     WriteInstalled(kUninstallListName, "old\n" + kEmptyList);
-    ASSERT_TRUE(test_support::SetFileMarks(ListPath(), test_support::kMarkReadOnly));
-    EXPECT_EQ(Apply({M("b.dat", "b")}), UPDATE_E_UNINSTALL_LIST);
-    EXPECT_EQ(Installed("b.dat"), "b");
-    EXPECT_EQ(Installed(kUninstallListName), "old\n" + kEmptyList);
-    ASSERT_TRUE(test_support::SetFileMarks(ListPath(), 0));
+    if (test_support::MarksRefuseReplacing(test_support::kMarkReadOnly)) {
+        ASSERT_TRUE(test_support::SetFileMarks(ListPath(), test_support::kMarkReadOnly));
+        EXPECT_EQ(Apply({M("b.dat", "b")}), UPDATE_E_UNINSTALL_LIST);
+        EXPECT_EQ(Installed("b.dat"), "b");
+        EXPECT_EQ(Installed(kUninstallListName), "old\n" + kEmptyList);
+        ASSERT_TRUE(test_support::SetFileMarks(ListPath(), 0));
+    }
 
     // Held open for reading by another process: members written, list unchanged.
     test_support::HeldFile other;
