@@ -1,0 +1,19 @@
+// Resource limits on POSIX: the limit_run helper sets RLIMIT_AS or RLIMIT_FSIZE and execs.
+#include "tests/faults/limited_run.h"
+
+namespace faults {
+
+bool LimitsAvailable() { return true; }
+
+std::vector<std::string> UnderLimit(Limit limit, uint64_t bytes, const std::vector<std::string>& argv,
+                                    bool quiet) {
+    if (limit == Limit::kNone) return argv;
+    std::vector<std::string> command = {UPDATER_LIMIT_RUN};
+    if (quiet) command.push_back("--quiet");
+    command.push_back(limit == Limit::kAddressSpace ? "as" : "fsize");
+    command.push_back(std::to_string(bytes));
+    command.insert(command.end(), argv.begin(), argv.end());
+    return command;
+}
+
+}  // namespace faults
