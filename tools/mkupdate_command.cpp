@@ -47,7 +47,8 @@ const char kBuildUsage[] =
     "  MEMBER            a file to carry, stored under its file name\n"
     "  NAME=PATH         the file PATH, stored under NAME (NAME may hold a folder part with\n"
     "                    '\\'; that folder must exist in the install folder). An argument\n"
-    "                    with a '/' before its first '=' is a plain path: ./a=b is the file a=b\n"
+    "                    with '/' or ':' before its first '=' is a plain path: ./a=b is\n"
+    "                    the file a=b\n"
     "  --stub STUB       the updater program image\n"
     "  -o, --output OUT  the file to write; written under a temporary name beside it and\n"
     "                    renamed at the end, so a failed run leaves OUT as it was\n"
@@ -198,8 +199,9 @@ struct BuildOptions {
 
 MemberArgument ParseMember(const std::string& argument) {
     size_t equals = argument.find('=');
-    // "./a=b" is the file a=b: a name never holds '/', so the '=' belongs to the path.
-    if (equals != std::string::npos && argument.find('/') > equals) {
+    // "./a=b" and "C:\\x\\a=b" are the file a=b: a member name never holds '/' or ':', so an
+    // '=' after one of them belongs to the path.
+    if (equals != std::string::npos && argument.find_first_of("/:") > equals) {
         MemberArgument member{argument.substr(0, equals), argument.substr(equals + 1)};
         if (member.path.empty()) throw UsageError(Quoted(argument) + ": no file after '='");
         return member;

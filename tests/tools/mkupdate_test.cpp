@@ -138,9 +138,12 @@ TEST_F(MkupdateTest, WithoutHashListTheMembersAreAllThereIs) {
     Write("stub.exe", B("MZ"));
     Write("a.txt", B("abc"));
     Write("mine.hvl", B("a hash list of one's own"));
+    Write("x=y", B("xy"));
+    // "@x=y" is a full path, so its '=' is part of the file name.
     ASSERT_EQ(kExitOk, Run({"build", "--no-hash-list", "--stub=@stub.exe", "--output=@out.exe", "@a.txt",
-                            "cvn.hvl=@mine.hvl"}).code);
-    EXPECT_EQ(package_writer::LayOutUpdater(B("MZ"), {{"a.txt", B("abc")}, {"cvn.hvl", B("a hash list of one's own")}}),
+                            "cvn.hvl=@mine.hvl", "@x=y"}).code);
+    EXPECT_EQ(package_writer::LayOutUpdater(
+                  B("MZ"), {{"a.txt", B("abc")}, {"cvn.hvl", B("a hash list of one's own")}, {"x=y", B("xy")}}),
               Read("out.exe"));
 }
 
@@ -213,7 +216,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Eight kana are 16 bytes in code page 932 (and 24 in UTF-8).
         Refusal{"sixteen_bytes_japanese", {"アイウエオカキク=@a.txt"}, "@a.txt", "16 bytes in code page 932"},
         Refusal{"climbs_out", {"..\\setup.exe=@a.txt"}, "@a.txt", "updater refuses"},
-        Refusal{"drive", {"c:x=@a.txt"}, "@a.txt", "updater refuses"},
+        Refusal{"stream", {"@sub/q.bin:s"}, "@sub/q.bin:s", "updater refuses"},
         Refusal{"device", {"aux.txt=@a.txt"}, "@a.txt", "device"},
         Refusal{"empty_name", {"=@a.txt"}, "@a.txt", "empty"},
         Refusal{"case_clash", {"@a.txt", "A.TXT=@sub/q.bin"}, "@sub/q.bin", "letter case"},
