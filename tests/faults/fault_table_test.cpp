@@ -177,14 +177,6 @@ std::function<void(Bytes&)> FlipAt(size_t at) {
     return [at](Bytes& file) { file.at(at) ^= 0x01; };
 }
 
-void RemoveTree(const std::string& folder) {
-    for (const std::string& name : test_support::ListFolder(folder)) {
-        test_support::SetFileMarks(folder + test_support::kSeparator + name, 0);
-        std::remove((folder + test_support::kSeparator + name).c_str());
-    }
-    std::remove(folder.c_str());
-}
-
 void WriteList(const std::string& folder, const Bytes& list) {
     ASSERT_TRUE(test_support::WriteFileBytes(folder + test_support::kSeparator + kUninstallListName, list));
 }
@@ -524,14 +516,11 @@ TEST_F(FaultTable, EachFaultThenARerun) {
     {
         Fault row;
         row.label = "the install folder missing";
-        row.prepare = [](const std::string& folder) { RemoveTree(folder); };
-        row.fix = [](std::string& folder) {
-            ASSERT_TRUE(test_support::MakeFolder(folder));
-            ASSERT_TRUE(test_support::WriteFileBytes(folder + test_support::kSeparator + "game.exe", ToBytes("MZ old game")));
-            ASSERT_TRUE(test_support::WriteFileBytes(folder + test_support::kSeparator + kSaveName,
-                                                     ToBytes("the player's progress")));
-            WriteList(folder, ListOf(OldLines()));
+        // Moved aside and back again, so the fix brings back everything it held.
+        row.prepare = [](const std::string& folder) {
+            ASSERT_EQ(std::rename(folder.c_str(), (folder + ".away").c_str()), 0);
         };
+        row.fix = [](std::string& folder) { ASSERT_EQ(std::rename((folder + ".away").c_str(), folder.c_str()), 0); };
         row.result = UPDATE_E_CREATE_FILE;
         add(row);
 
