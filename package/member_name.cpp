@@ -7,6 +7,12 @@ bool IsLeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
+// Only these bytes can complete a double-byte character; after a lead byte anything else is a
+// character of its own, and Windows sees it as such.
+bool IsTrailByte(unsigned char byte) {
+    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
+}
+
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // A component of only dots and spaces with two dots or more: Windows drops trailing dots and
@@ -40,7 +46,8 @@ bool IsSafeMemberName(const char (&name)[kMemberNameSize]) {
     const char* component = name;
     for (uint32_t i = 0; i <= length; ++i) {
         char c = name[i];
-        if (i + 1 < length && IsLeadByte(static_cast<unsigned char>(c))) {
+        if (i + 1 < length && IsLeadByte(static_cast<unsigned char>(c)) &&
+            IsTrailByte(static_cast<unsigned char>(name[i + 1]))) {
             ++i;  // the trail byte may be 0x5C or any other mark byte; it is only half a character
             continue;
         }

@@ -11,6 +11,6 @@ void AsciiLowercase(char* text);
 // within its field, not absolute (no leading backslash or slash), no ':' (drive letters,
 // alternate data streams) and no component that climbs out (".." and the runs of dots and
 // spaces that Windows trims to it). Folder parts inside the install folder are allowed.
-// The name is code page 932 text: the second byte of a double-byte character is never taken
-// for a separator or one of these marks.
+// The name is code page 932 text: the second byte of a double-byte character (a lead byte
+// followed by a valid trail byte) is never taken for a separator or one of these marks.
 bool IsSafeMemberName(const char (&name)[kMemberNameSize]);

@@ -7,6 +7,10 @@ bool IsLeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
+bool IsTrailByte(unsigned char byte) {
+    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
+}
+
 }  // namespace
 
 NativePath::NativePath(const char* path) {
@@ -19,7 +23,7 @@ NativePath::NativePath(const char* path) {
         }
         unsigned char byte = static_cast<unsigned char>(path[i]);
         path_[i] = (byte == '\\' && !trailByte) ? '/' : path[i];
-        trailByte = !trailByte && IsLeadByte(byte);
+        trailByte = !trailByte && IsLeadByte(byte) && IsTrailByte(static_cast<unsigned char>(path[i + 1]));
     }
     path_[i] = '\0';
 }

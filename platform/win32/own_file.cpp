@@ -4,8 +4,11 @@
 #include <windows.h>
 
 void GetOwnFilePath(char* buffer, uint32_t size) {
-    if (size == 0) return;
-    GetModuleFileNameA(nullptr, buffer, size);
-    // Older systems leave a path that fills the buffer without its terminator.
-    buffer[size - 1] = '\0';
+    // A path that fills the whole buffer was cut off (older systems also leave it without its
+    // terminator), so the call writes into a copy and only a complete path is taken.
+    char path[MAX_PATH];
+    if (size == 0 || size > sizeof(path)) return;
+    DWORD length = GetModuleFileNameA(nullptr, path, size);
+    if (length == 0 || length >= size) return;
+    CopyMemory(buffer, path, length + 1);
 }

@@ -253,6 +253,9 @@ TEST_F(ApplyTable, HostileNamesAreRefusedBeforeAnythingIsWritten) {
         "\\evil.dat", "/evil.dat", "c:evil.dat", "evil.dat:ads", "..\\evil.dat", "../evil.dat", "..",
         "sub\\..\\..\\e", "a/../../e", ". .\\evil.dat", "...\\evil.dat", ".. \\evil.dat", "sub\\..",
         "sixteen_bytes_xx",  // fills the field with no NUL
+        // A lead byte before a byte that cannot end a character is a character of its own: the
+        // mark after it counts.
+        "\x81:evil.dat", "\x81/../e",
     };
     std::vector<ApplyCase> cases;
     for (const char* name : kRefused) cases.push_back({name, behindOne(name), nullptr, UPDATE_E_PACKAGE_READ, {}, ""});
