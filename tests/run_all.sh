@@ -32,15 +32,15 @@ run_ctest native
 
 if can_run_32bit; then
   configure_and_build windows-i686 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
-    -DUPDATER_NATIVE_TOOLS_DIR="$root/native/tools"
+    -DUPDATER_NATIVE_TOOLS_DIR="$root/native"
   run_ctest windows-i686
 else
   echo "== this kernel runs no 32-bit code: the 32-bit build is checked, the Windows suite runs 64-bit"
   configure_and_build windows-i686 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
-    -DUPDATER_RUN_WINDOWS_TESTS=OFF -DUPDATER_NATIVE_TOOLS_DIR="$root/native/tools"
+    -DUPDATER_RUN_WINDOWS_TESTS=OFF -DUPDATER_NATIVE_TOOLS_DIR="$root/native"
   run_ctest windows-i686
   configure_and_build windows-x86_64 -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" \
-    -DUPDATER_NATIVE_TOOLS_DIR="$root/native/tools"
+    -DUPDATER_NATIVE_TOOLS_DIR="$root/native"
   run_ctest windows-x86_64
 fi
 
