@@ -72,6 +72,8 @@ const char kInspectUsage[] =
     "Prints the package header of the updater file FILE, every member (name, offset from the\n"
     "data area, size, checksum as 16 hex digits in stored byte order) with the outcome of its\n"
     "check against the hash list (verified, unverified or FAILED), and the hash list entries.\n"
+    "Bytes behind the last member, such as the certificate table that signing appends, are\n"
+    "shown as a note: the updater does not read them.\n"
     "Exits with 1 and names the problem for a damaged or truncated file.\n";
 
 const char kChecksumUsage[] =
@@ -383,6 +385,36 @@ int Build(const std::vector<std::string>& arguments, CommandOutput* output) {
 
 // ---- inspect
 
+uint32_t Read32(const Bytes& file, uint64_t at) {
+    if (at + 4 > file.size()) return 0;
+    return static_cast<uint32_t>(file[at]) | static_cast<uint32_t>(file[at + 1]) << 8 |
+           static_cast<uint32_t>(file[at + 2]) << 16 | static_cast<uint32_t>(file[at + 3]) << 24;
+}
+
+// What lies behind the last member's bytes. The updater reads its package by the directory
+// and never looks there, so it is a note, not a problem. Signing appends the Authenticode
+// certificate table at the end of the file (after zero padding to 8 bytes), and the stub's PE
+// security directory names it: that one is recognised.
+std::string TrailingBytesNote(const Bytes& file, uint64_t packageEnd) {
+    if (file.size() <= packageEnd) return "";
+    uint64_t trailing = file.size() - packageEnd;
+    uint32_t peAt = Read32(file, 0x3C);
+    if (file.size() >= 2 && file[0] == 'M' && file[1] == 'Z' && Read32(file, peAt) == 0x00004550) {
+        uint64_t optionalAt = uint64_t{peAt} + 24;
+        uint32_t magic = Read32(file, optionalAt) & 0xFFFF;
+        // Data directory 4 (security) sits 128 bytes into a PE32 optional header, 144 into PE32+.
+        uint64_t securityAt = optionalAt + (magic == 0x20B ? 144 : 128);
+        uint64_t tableAt = Read32(file, securityAt), tableSize = Read32(file, securityAt + 4);
+        bool padding = tableAt >= packageEnd && tableAt - packageEnd < 8 &&
+                       std::all_of(file.begin() + packageEnd, file.begin() + tableAt, [](uint8_t b) { return b == 0; });
+        if ((magic == 0x10B || magic == 0x20B) && tableSize != 0 && padding && tableAt + tableSize == file.size()) {
+            return "signature: an Authenticode certificate table of " + std::to_string(tableSize) +
+                   " bytes behind the package (the updater ignores it)\n";
+        }
+    }
+    return "note: " + std::to_string(trailing) + " bytes behind the package belong to no member; the updater ignores them\n";
+}
+
 struct MemberState {
     std::string shown;
     bool readable = false;
@@ -564,6 +596,11 @@ int Inspect(const std::vector<std::string>& arguments, CommandOutput* output) {
     } else {
         out += "hash list: none usable; the updater writes every member unverified\n";
     }
+    uint64_t packageEnd = dataBase;
+    for (size_t i = 0; i < directory.size(); ++i) {
+        if (states[i].readable) packageEnd = std::max(packageEnd, dataBase + directory[i].offset + uint64_t{directory[i].size});
+    }
+    out += TrailingBytesNote(file, packageEnd);
     out += "summary: " + std::to_string(verified) + " verified, " + std::to_string(unverified) + " unverified, " +
            std::to_string(failed) + " failed\n";
     return finish();
