@@ -68,6 +68,11 @@ check "mkupdate inspect reports the signed package intact" \
 check "mkupdate inspect names the certificate table behind the package" \
   grep -q '^signature: an Authenticode certificate table of [0-9]* bytes behind the package' inspect.txt
 
+(cat updater.exe; printf 'extra') >trailing.exe
+"$mkupdate" inspect trailing.exe >inspect-trailing.txt 2>&1 && status=0 || status=$?
+check "other bytes behind the package are a note, not a problem" \
+  eval "[ $status = 0 ] && grep -q '^note: 5 bytes behind the package belong to no member' inspect-trailing.txt"
+
 # One byte of the archive flipped after signing, as a download error would.
 cp signed.exe flipped.exe
 at=$((393216 + 16 + 3 * 32 + 700000))
