@@ -30,23 +30,39 @@ bool SeekMember(RawFile& file, uint32_t dataBase, uint32_t offset) {
     return position <= 0xFFFFFFFFu && file.Seek(static_cast<uint32_t>(position));
 }
 
+// True when length bytes from position lie inside the file. Only then is a buffer taken for
+// them: a size that the file cannot hold never costs an allocation, it is a short read.
+bool FitsInFile(uint64_t position, uint64_t length, uint32_t fileSize) {
+    return position + length <= fileSize;
+}
+
 struct HashTable {
     HashListEntry* entries = nullptr;
     uint32_t count = 0;
+    // The table lies in the file but no memory could be had for it. The members are then not
+    // written at all: writing them unverified would let a damaged member replace a sound file
+    // only because memory was short.
+    bool noMemory = false;
 };
 
-// Any failure here means no hash list: the members are then written unverified.
-HashTable LoadHashList(RawFile& ownFile, uint32_t dataBase, const PackageEntry& member) {
+// A malformed or missing list means no hash list: the members are then written unverified.
+HashTable LoadHashList(RawFile& ownFile, uint32_t fileSize, uint32_t dataBase, const PackageEntry& member) {
     HashTable table;
     if (!SeekMember(ownFile, dataBase, member.offset)) return table;
     HashListHeader header;
     if (ownFile.Read(&header, sizeof(header)) != sizeof(header)) return table;
     if (std::memcmp(header.magic, kHashListMagic, sizeof(header.magic)) != 0) return table;
+    // The member's size is not consulted: the table is as long as hashCount says, and one that
+    // runs past the end of the file is no table.
     uint64_t tableSize = static_cast<uint64_t>(header.hashCount) * sizeof(HashListEntry);
-    if (tableSize > 0xFFFFFFFFu) return table;
-    // The member's size is not consulted: the table is as long as hashCount says.
+    uint64_t tableStart = static_cast<uint64_t>(dataBase) + member.offset + sizeof(header);
+    if (!FitsInFile(tableStart, tableSize, fileSize)) return table;
     auto* entries = static_cast<HashListEntry*>(Allocate(tableSize));
-    if (entries == nullptr || ownFile.Read(entries, static_cast<uint32_t>(tableSize)) != tableSize) {
+    if (entries == nullptr) {
+        table.noMemory = true;
+        return table;
+    }
+    if (ownFile.Read(entries, static_cast<uint32_t>(tableSize)) != tableSize) {
         std::free(entries);
         return table;
     }
@@ -106,9 +122,10 @@ private:
 };
 
 // Reads, verifies and writes one member; UPDATE_OK when it is in place.
-uint32_t ApplyMember(RawFile& ownFile, uint32_t dataBase, const PackageEntry& entry,
+uint32_t ApplyMember(RawFile& ownFile, uint32_t fileSize, uint32_t dataBase, const PackageEntry& entry,
                      const HashTable& hashTable, const char* installFolder, MemberBuffer& buffer) {
     if (!SeekMember(ownFile, dataBase, entry.offset)) return UPDATE_E_PACKAGE_READ;
+    if (!FitsInFile(static_cast<uint64_t>(dataBase) + entry.offset, entry.size, fileSize)) return UPDATE_E_PACKAGE_READ;
     void* bytes = buffer.Reserve(entry.size);
     if (bytes == nullptr || ownFile.Read(bytes, entry.size) != entry.size) return UPDATE_E_PACKAGE_READ;
 
@@ -132,7 +149,7 @@ uint32_t ApplyMember(RawFile& ownFile, uint32_t dataBase, const PackageEntry& en
     return result;
 }
 
-uint32_t ApplyDirectory(RawFile& ownFile, const PackageEntry* directory, uint32_t entryCount,
+uint32_t ApplyDirectory(RawFile& ownFile, uint32_t fileSize, const PackageEntry* directory, uint32_t entryCount,
                         const char** writtenNames, const char* installFolder) {
     // Checked before anything is written, so a hostile name leaves the folder untouched.
     for (uint32_t i = 0; i < entryCount; ++i) {
@@ -144,15 +161,16 @@ uint32_t ApplyDirectory(RawFile& ownFile, const PackageEntry* directory, uint32_
     for (uint32_t i = 0; i < entryCount; ++i) {
         // Only the first member of that name counts, even when it yields no list.
         if (IsHashListName(directory[i])) {
-            hashTable = LoadHashList(ownFile, dataBase, directory[i]);
+            hashTable = LoadHashList(ownFile, fileSize, dataBase, directory[i]);
             break;
         }
     }
+    if (hashTable.noMemory) return UPDATE_E_PACKAGE_READ;
 
     uint32_t result = UPDATE_OK;
     MemberBuffer buffer;
     for (uint32_t i = 0; i < entryCount && result == UPDATE_OK; ++i) {
-        result = ApplyMember(ownFile, dataBase, directory[i], hashTable, installFolder, buffer);
+        result = ApplyMember(ownFile, fileSize, dataBase, directory[i], hashTable, installFolder, buffer);
         if (result == UPDATE_OK) writtenNames[i] = directory[i].name;
     }
     // Released before the uninstall list takes its buffer.
@@ -184,7 +202,7 @@ uint32_t ApplyUpdatePackageFrom(const char* ownPath, const char* installFolder) 
     if (directory != nullptr && writtenNames != nullptr &&
         ownFile.Read(directory, directorySize) == directorySize) {
         for (uint32_t i = 0; i <= header.entryCount; ++i) writtenNames[i] = nullptr;
-        result = ApplyDirectory(ownFile, directory, header.entryCount, writtenNames, installFolder);
+        result = ApplyDirectory(ownFile, size, directory, header.entryCount, writtenNames, installFolder);
     }
     std::free(writtenNames);
     std::free(directory);

@@ -16,6 +16,7 @@ public:
     bool OpenWrite(const char* path);
     // Opens an existing file for writing without truncating it; nobody else may open it meanwhile.
     // Used where a rewrite that stops part way must not lose the bytes the file held before.
+    // Refuses what OpenWrite refuses of an existing file: one marked read-only, hidden or system.
     bool OpenRewrite(const char* path);
     void Close();
 

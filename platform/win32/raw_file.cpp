@@ -32,6 +32,12 @@ bool RawFile::OpenWrite(const char* path) {
 
 bool RawFile::OpenRewrite(const char* path) {
     if (IsOpen()) return false;
+    // CREATE_ALWAYS refuses an existing hidden or system file; so does a rewrite in place, so
+    // that a file so marked is refused by both ways of writing it.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) {
+        return false;
+    }
     handle_ = Open(path, GENERIC_WRITE, 0, OPEN_EXISTING);
     return IsOpen();
 }

@@ -424,8 +424,8 @@ TEST_F(FaultTable, EachFaultThenARerun) {
         row.written = 1;
         add(row);
 
-        // No memory for the table means no hash list: the members before the list go in
-        // unverified, a damaged one too, and the list's own 16 MiB then fail to be read.
+        // A table the file holds but memory cannot: nothing is written, so the damaged archive
+        // does not go in unverified in place of the sound one.
         row = Fault();
         row.label = "no memory for a 16 MiB hash table, the archive damaged";
         row.shape = Shape::kBigHashList;
@@ -433,7 +433,7 @@ TEST_F(FaultTable, EachFaultThenARerun) {
         row.limit = Limit::kAddressSpace;
         row.limitBytes = 8 * kMiB;
         row.result = UPDATE_E_PACKAGE_READ;
-        row.written = 2;
+        row.written = 0;
         add(row);
 
         row = Fault();
@@ -499,10 +499,9 @@ TEST_F(FaultTable, EachFaultThenARerun) {
         row.list = ListAfter::kCompleted;
         add(row);
 
-        // The list is rewritten in place, never recreated: only a mark the system enforces
-        // against writing (read-only; hidden and system do not stop an open of an existing
-        // file) refuses the rewrite.
-        bool refused = marks == test_support::kMarkReadOnly && test_support::MarksRefuseReplacing(marks);
+        // The list is rewritten in place and its marks are left alone: hidden and system refuse
+        // the rewrite always, read-only where the system enforces it.
+        bool refused = marks != test_support::kMarkReadOnly || test_support::MarksRefuseReplacing(marks);
         row = Fault();
         row.label = std::string("uninst.lst marked ") + kMarkNames[marks];
         row.markedFile = kUninstallListName;
