@@ -12,6 +12,9 @@ enum class Limit { kNone, kAddressSpace, kFileSize };
 
 // Whether this platform can start a program under these limits.
 bool LimitsAvailable();
+// Whether a cap on the address space can make one of the updater's allocations fail. A program
+// built with AddressSanitizer reserves its shadow memory at start, far beyond any such cap.
+bool AddressSpaceLimitsWork();
 
 // The command line that starts argv with the limit set to bytes (argv itself for kNone). A
 // program under kFileSize sees a short write where it would grow a file past the cap.

@@ -5,6 +5,16 @@ namespace faults {
 
 bool LimitsAvailable() { return true; }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+bool AddressSpaceLimitsWork() { return !kAddressSanitizer; }
+
 std::vector<std::string> UnderLimit(Limit limit, uint64_t bytes, const std::vector<std::string>& argv,
                                     bool quiet) {
     if (limit == Limit::kNone) return argv;

@@ -6,6 +6,8 @@ namespace faults {
 
 bool LimitsAvailable() { return false; }
 
+bool AddressSpaceLimitsWork() { return false; }
+
 std::vector<std::string> UnderLimit(Limit limit, uint64_t, const std::vector<std::string>& argv, bool) {
     if (limit == Limit::kNone) return argv;
     return {};
