@@ -98,18 +98,6 @@ std::vector<std::string> ListFolder(const std::string& path) {
     return names;
 }
 
-std::string MakeFolderOfLength(const std::string& base, size_t length) {
-    std::string folder = base;
-    if (folder.size() + 2 > length) return "";
-    while (folder.size() < length) {
-        size_t part = length - folder.size() - 1;
-        if (part > 100) part = 100;
-        folder += kSeparator + std::string(part, 'd');
-        if (!FileExists(folder) && !MakeFolder(folder)) return "";
-    }
-    return folder;
-}
-
 std::vector<unsigned> SupportedMarkSets() {
     return {kMarkReadOnly, kMarkHidden, kMarkSystem, kMarkReadOnly | kMarkHidden | kMarkSystem};
 }
