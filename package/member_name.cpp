@@ -3,16 +3,6 @@
 
 namespace {
 
-bool IsLeadByte(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-// Only these bytes can complete a double-byte character; after a lead byte anything else is a
-// character of its own, and Windows sees it as such.
-bool IsTrailByte(unsigned char byte) {
-    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
-}
-
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // A component of only dots and spaces with two dots or more: Windows drops trailing dots and
@@ -31,6 +21,13 @@ bool ClimbsOut(const char* begin, const char* end) {
 
 }  // namespace
 
+bool IsDoubleByteCharacter(const char* text) {
+    unsigned char lead = static_cast<unsigned char>(text[0]);
+    if (!((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xFC))) return false;
+    unsigned char trail = static_cast<unsigned char>(text[1]);
+    return (trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xFC);
+}
+
 void AsciiLowercase(char* text) {
     for (; *text != '\0'; ++text) {
         if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text + ('a' - 'A'));
@@ -46,8 +43,7 @@ bool IsSafeMemberName(const char (&name)[kMemberNameSize]) {
     const char* component = name;
     for (uint32_t i = 0; i <= length; ++i) {
         char c = name[i];
-        if (i + 1 < length && IsLeadByte(static_cast<unsigned char>(c)) &&
-            IsTrailByte(static_cast<unsigned char>(name[i + 1]))) {
+        if (i + 1 < length && IsDoubleByteCharacter(name + i)) {
             ++i;  // the trail byte may be 0x5C or any other mark byte; it is only half a character
             continue;
         }

@@ -4,6 +4,11 @@
 
 #include "package/package_format.h"
 
+// True when text starts with one double-byte character of code page 932: a lead byte followed
+// by a byte that can end a character. After a lead byte anything else is a character of its
+// own, and Windows sees it as such.
+bool IsDoubleByteCharacter(const char* text);
+
 // Raises 'A'..'Z' to 'a'..'z' in place; every other byte, double-byte halves included, stays.
 void AsciiLowercase(char* text);
 

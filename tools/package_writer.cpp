@@ -23,10 +23,6 @@ void FillName(char (&field)[N], const std::string& name, size_t maxLength) {
     std::memcpy(field, name.data(), std::min({name.size(), maxLength, N}));
 }
 
-bool IsLeadByte(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
 // Names that Windows maps to devices in every folder, with or without an extension: a member
 // written under one of them would vanish into the device and still count as written.
 bool IsDeviceName(std::string component) {
@@ -60,7 +56,7 @@ std::string WindowsNameProblem(const std::string& name) {
     };
     for (size_t i = 0; i < name.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(name[i]);
-        if (IsLeadByte(c) && i + 1 < name.size()) {
+        if (i + 1 < name.size() && IsDoubleByteCharacter(name.c_str() + i)) {
             component += name.substr(i, 2);
             ++i;
             continue;
